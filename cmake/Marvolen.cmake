@@ -1,0 +1,46 @@
+# Helpers shared by every folder of the build.
+
+# Adds every direct subfolder of DIR that has a CMakeLists.txt, in name order,
+# so that a new filter, loader or tool is one folder and nothing else.
+function(mv_add_subdirectories dir)
+  file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/${dir} ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*)
+  list(SORT children)
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/frame/CMakeLists.txt)
+    add_subdirectory(${dir}/frame)
+  endif()
+  foreach(child IN LISTS children)
+    if(NOT child STREQUAL "frame" AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${child}/CMakeLists.txt)
+      add_subdirectory(${dir}/${child})
+    endif()
+  endforeach()
+endfunction()
+
+# Declares a plug-in library: a shared object named <name>.plugin with no "lib" prefix.
+# OUTPUT_DIR defaults to build/bin/Plugins.
+function(mv_add_plugin target)
+  cmake_parse_arguments(P "" "OUTPUT_NAME;OUTPUT_DIR" "SOURCES;LIBS" ${ARGN})
+  if(NOT P_OUTPUT_NAME)
+    set(P_OUTPUT_NAME ${target})
+  endif()
+  if(NOT P_OUTPUT_DIR)
+    set(P_OUTPUT_DIR ${MV_PLUGIN_DIR})
+  endif()
+  add_library(${target} MODULE ${P_SOURCES})
+  target_link_libraries(${target} PRIVATE mv_sdk ${P_LIBS})
+  set_target_properties(${target} PROPERTIES
+    PREFIX "" SUFFIX ".plugin" OUTPUT_NAME ${P_OUTPUT_NAME}
+    LIBRARY_OUTPUT_DIRECTORY ${P_OUTPUT_DIR}
+    CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  # A plug-in must resolve everything it uses at load time.
+  target_link_options(${target} PRIVATE -Wl,--no-undefined)
+endfunction()
+
+# Adds a GoogleTest executable and registers it with CTest; Qt tests run headless.
+function(mv_add_test target)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${T_SOURCES})
+  target_link_libraries(${target} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME ${target} COMMAND ${target})
+  set_tests_properties(${target} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MV_BIN_DIR=${MV_BIN_DIR}")
+endfunction()
