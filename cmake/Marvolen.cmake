@@ -36,10 +36,15 @@ function(mv_add_plugin target)
 endfunction()
 
 # Adds a GoogleTest executable and registers it with CTest; Qt tests run headless.
+# With QT, the test's main creates a QApplication first (mv_qttestmain).
 function(mv_add_test target)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "QT" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${target} ${T_SOURCES})
-  target_link_libraries(${target} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(T_QT)
+    target_link_libraries(${target} PRIVATE ${T_LIBS} mv_qttestmain GTest::gtest GTest::gmock)
+  else()
+    target_link_libraries(${target} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  endif()
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   add_test(NAME ${target} COMMAND ${target})
   set_tests_properties(${target} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MV_BIN_DIR=${MV_BIN_DIR}")
