@@ -56,8 +56,8 @@ constexpr std::size_t kBandPixels = kBufferBytes / sizeof(MvPixel);
 // Columns per tile of the column/row conversion: 16 pixels fill one cache line of a row.
 constexpr std::uint32_t kTileColumns = 16;
 // Generated nodes are computed, not stored, so a small file can ask for many
-// large blends. Their pixels together may not exceed this many times the
-// pixels the file holds, nor less than kGeneratedPixelFloor.
+// large blends. Their pixels together may not exceed the larger of
+// kGeneratedPixelFactor times the pixels the file holds and kGeneratedPixelFloor.
 constexpr std::uint64_t kGeneratedPixelFactor = 64;
 constexpr std::uint64_t kGeneratedPixelFloor = std::uint64_t(1) << 26;
 // An image without pixels (0 columns or 0 rows) still costs its column

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include <sys/mman.h>
+
 #include "MvText.h"
 #include "PluginManager.h"
 
@@ -13,8 +15,8 @@ namespace mv {
 namespace {
 
 // ---- node images ------------------------------------------------------------
-// One allocation per image: the column pointer array, padded to a cache line,
-// then the pixel block with column x at block + x * height.
+// One allocation per image: a header, the column pointer array, padded to a
+// cache line, then the pixel block with column x at block + x * height.
 
 constexpr std::size_t kAlign = 64;
 
@@ -47,20 +49,50 @@ void SetColumns(PixelColumns image, std::uint32_t width, std::uint32_t height) {
   for (std::uint32_t x = 0; x < width; ++x) image[x] = block + static_cast<std::size_t>(x) * height;
 }
 
+// Every image starts with a small header recording how it was allocated.
+struct ImageHeader {
+  std::size_t bytes;  // the whole allocation, header included
+  bool mapped;        // true: mmap'ed (free with munmap), false: operator new
+};
+static_assert(sizeof(ImageHeader) <= kAlign);
+
+// Images of this size and above are mapped directly and asked for huge pages:
+// the first touch of fresh memory costs about 10 us per 4 KB page here, and
+// with 2 MB pages a fresh 96 MB image is ready several times sooner.
+constexpr std::size_t kMapThreshold = std::size_t{4} << 20;
+
 // A width x height image with unset pixels; null when width is 0. Throws
 // std::bad_alloc when the shape is refused or memory is short.
 PixelColumns MakeImage(std::uint32_t width, std::uint32_t height) {
   if (!ShapeAllowed(width, height)) throw std::bad_alloc();
   if (width == 0) return nullptr;
   const std::size_t bytes =
-      PointerBytes(width) + static_cast<std::size_t>(width) * height * sizeof(MvPixel);
-  auto image = static_cast<PixelColumns>(::operator new(bytes, std::align_val_t{kAlign}));
+      kAlign + PointerBytes(width) + static_cast<std::size_t>(width) * height * sizeof(MvPixel);
+  char* base = nullptr;
+  bool mapped = false;
+  if (bytes >= kMapThreshold) {
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p != MAP_FAILED) {
+      ::madvise(p, bytes, MADV_HUGEPAGE);  // a hint: ignored where huge pages are off
+      base = static_cast<char*>(p);
+      mapped = true;
+    }
+  }
+  if (!base) base = static_cast<char*>(::operator new(bytes, std::align_val_t{kAlign}));
+  new (base) ImageHeader{bytes, mapped};
+  auto image = reinterpret_cast<PixelColumns>(base + kAlign);
   SetColumns(image, width, height);
   return image;
 }
 
 void FreeImage(PixelColumns image) {
-  if (image) ::operator delete(image, std::align_val_t{kAlign});
+  if (!image) return;
+  char* base = reinterpret_cast<char*>(image) - kAlign;
+  const ImageHeader header = *reinterpret_cast<ImageHeader*>(base);
+  if (header.mapped)
+    ::munmap(base, header.bytes);
+  else
+    ::operator delete(base, std::align_val_t{kAlign});
 }
 
 // Owns an image until it is handed to a node.
