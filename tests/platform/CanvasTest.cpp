@@ -85,6 +85,25 @@ TEST(Canvas, TextIsDrawnOnItsBackgroundAndMeasured) {
   EXPECT_EQ(b.Pixel(99, 29), kWhite);
 }
 
+TEST(Canvas, TextWithoutBackgroundLeavesTheBitmapAroundTheGlyphs) {
+  // On a white bitmap, text without a background box must look exactly like
+  // text on a white box.
+  Bitmap opaque(60, 16), clear(60, 16);
+  Canvas a(opaque), b(clear);
+  a.Font.pointSize = b.Font.pointSize = 6;
+  a.BrushColour = kWhite;
+  b.TextBackground = false;
+  a.TextOut(2, 2, "Жук");
+  b.TextOut(2, 2, "Жук");
+  int dark = 0;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 60; ++x) {
+      ASSERT_EQ(clear.Pixel(x, y), opaque.Pixel(x, y)) << x << "," << y;
+      if ((opaque.Pixel(x, y) & 0xFF) < 0x80) ++dark;
+    }
+  EXPECT_GT(dark, 3);
+}
+
 TEST(QtPrompts, FilterTextBecomesQtNameFilters) {
   EXPECT_EQ(mv::ToQtNameFilters("PNG|*.png|JPEG|*.jpg;*.jpeg"),
             (QStringList{"PNG (*.png)", "JPEG (*.jpg *.jpeg)"}));

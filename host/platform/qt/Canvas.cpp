@@ -4,8 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <optional>
+#include <unordered_map>
+
 #include <QFontMetrics>
 #include <QPainter>
+#include <QStaticText>
 
 namespace mv {
 
@@ -25,9 +29,105 @@ QFont FontSpec::ToQFont() const {
 
 namespace {
 
-QColor ToQColor(MvPixel p) { return QColor(p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF); }
+// The painter sees the bitmap as Format_RGB32, whose byte order (blue first)
+// is ours with red and blue exchanged, so it is given colours with red and
+// blue exchanged. Every channel is blended alike, so the pixels are those of
+// an RGBX8888 view, but Qt blends glyphs into RGB32 much faster, and RGB32
+// ignores bits 24-31 when it reads: an RGBX8888 view reads our zero there as
+// a transparent pixel and blackens the box of a glyph drawn without background.
+QColor ToPainterColour(MvPixel p) { return QColor((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF); }
+
+bool SameFont(const FontSpec& a, const FontSpec& b) {
+  return a.name == b.name && a.pointSize == b.pointSize && a.pixelHeight == b.pixelHeight && a.bold == b.bold &&
+         a.italic == b.italic;
+}
 
 }  // namespace
+
+struct Canvas::FontCache {
+  explicit FontCache(const FontSpec& spec) : key(spec), font(spec.ToQFont()), metrics(font) {}
+  /// The advance of `text`; a picture draws the same captions many times,
+  /// so the widths measured are kept (a bounded number of them).
+  int Width(const std::string& text, const QString& s) {
+    if (const auto it = widths.find(text); it != widths.end()) return it->second;
+    if (widths.size() >= 512) widths.clear();
+    const int w = metrics.horizontalAdvance(s);
+    widths.emplace(text, w);
+    return w;
+  }
+  /// `text` shaped and laid out once, drawn from then on without shaping;
+  /// it paints the same pixels as QPainter::drawText at the same place.
+  QStaticText& Laid(const std::string& text, const QString& s) {
+    if (const auto it = laid.find(text); it != laid.end()) return it->second;
+    if (laid.size() >= 512) laid.clear();
+    QStaticText st(s);
+    st.setTextFormat(Qt::PlainText);
+    st.prepare(QTransform(), font);
+    return laid.emplace(text, std::move(st)).first->second;
+  }
+  FontSpec key;
+  QFont font;
+  QFontMetrics metrics;
+  std::unordered_map<std::string, int> widths;
+  std::unordered_map<std::string, QStaticText> laid;
+};
+
+struct Canvas::Painter {
+  // The image must be the only QImage over the memory while the painter is
+  // open, or the painter would draw into a detached copy.
+  QImage image;
+  QPainter painter;
+  const MvPixel* memory = nullptr;
+  int width = 0, height = 0;
+  std::optional<FontSpec> font;  // the font set on the painter
+};
+
+Canvas::Canvas(Bitmap& target) : bitmap_(&target) {}
+
+Canvas::~Canvas() = default;
+
+Canvas::Canvas(const Canvas& other)
+    : PenColour(other.PenColour),
+      BrushColour(other.BrushColour),
+      TextBackground(other.TextBackground),
+      Font(other.Font),
+      bitmap_(other.bitmap_) {}
+
+Canvas& Canvas::operator=(const Canvas& other) {
+  if (this == &other) return *this;
+  PenColour = other.PenColour;
+  BrushColour = other.BrushColour;
+  TextBackground = other.TextBackground;
+  Font = other.Font;
+  if (bitmap_ != other.bitmap_) painter_.reset();
+  bitmap_ = other.bitmap_;
+  return *this;
+}
+
+Canvas::FontCache& Canvas::Fonts() const {
+  if (!fonts_ || !SameFont(fonts_->key, Font)) fonts_ = std::make_unique<FontCache>(Font);
+  return *fonts_;
+}
+
+Canvas::Painter* Canvas::Paint() {
+  if (bitmap_->Empty()) {
+    painter_.reset();
+    return nullptr;
+  }
+  if (painter_ && (painter_->memory != bitmap_->Data() || painter_->width != bitmap_->Width() ||
+                   painter_->height != bitmap_->Height()))
+    painter_.reset();
+  if (!painter_) {
+    painter_ = std::make_unique<Painter>();
+    painter_->image = QImage(reinterpret_cast<uchar*>(bitmap_->Data()), bitmap_->Width(), bitmap_->Height(),
+                             bitmap_->Width() * 4, QImage::Format_RGB32);
+    painter_->memory = bitmap_->Data();
+    painter_->width = bitmap_->Width();
+    painter_->height = bitmap_->Height();
+    painter_->painter.begin(&painter_->image);
+  }
+  return painter_.get();
+}
 
 void Canvas::Line(int x0, int y0, int x1, int y1) {
   // Bresenham from the start point, stopping before the end point.
@@ -70,11 +170,12 @@ void Canvas::FillRect(int left, int top, int right, int bottom) {
 
 void Canvas::Ellipse(int left, int top, int right, int bottom) {
   if (right <= left || bottom <= top) return;
-  QImage img = bitmap_->AsImage();
-  QPainter p(&img);
+  Painter* painter = Paint();
+  if (!painter) return;
+  QPainter& p = painter->painter;
   p.setRenderHint(QPainter::Antialiasing, false);
-  p.setPen(ToQColor(PenColour));
-  p.setBrush(ToQColor(BrushColour));
+  p.setPen(ToPainterColour(PenColour));
+  p.setBrush(ToPainterColour(BrushColour));
   p.drawEllipse(QRect(left, top, right - left - 1, bottom - top - 1));
 }
 
@@ -88,25 +189,28 @@ void Canvas::Draw(int x, int y, const Bitmap& picture) {
 }
 
 void Canvas::TextOut(int x, int y, const std::string& text) {
-  if (text.empty() || bitmap_->Empty()) return;
-  QImage img = bitmap_->AsImage();
-  QPainter p(&img);
-  const QFont f = Font.ToQFont();
-  p.setFont(f);
-  const QString s = QString::fromStdString(text);
-  const QFontMetrics fm(f);
-  if (TextBackground) {
-    const QColor bg = ToQColor(BrushColour);
-    p.fillRect(QRect(x, y, fm.horizontalAdvance(s), fm.height()), bg);
+  if (text.empty()) return;
+  Painter* painter = Paint();
+  if (!painter) return;
+  QPainter& p = painter->painter;
+  FontCache& fonts = Fonts();
+  if (!painter->font || !SameFont(*painter->font, Font)) {
+    p.setFont(fonts.font);
+    painter->font = Font;
   }
-  p.setPen(ToQColor(Font.colour));
-  p.drawText(x, y + fm.ascent(), s);
+  const QString s = QString::fromStdString(text);
+  if (TextBackground)
+    p.fillRect(QRect(x, y, fonts.Width(text, s), fonts.metrics.height()), ToPainterColour(BrushColour));
+  p.setPen(ToPainterColour(Font.colour));
+  // A laid-out text would break lines and expand tabs where drawText does not.
+  if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+    p.drawText(x, y + fonts.metrics.ascent(), s);
+  else
+    p.drawStaticText(x, y, fonts.Laid(text, s));
 }
 
-int Canvas::TextWidth(const std::string& text) const {
-  return QFontMetrics(Font.ToQFont()).horizontalAdvance(QString::fromStdString(text));
-}
+int Canvas::TextWidth(const std::string& text) const { return Fonts().Width(text, QString::fromStdString(text)); }
 
-int Canvas::TextHeight(const std::string&) const { return QFontMetrics(Font.ToQFont()).height(); }
+int Canvas::TextHeight(const std::string&) const { return Fonts().metrics.height(); }
 
 }  // namespace mv

@@ -7,8 +7,17 @@
 //
 // Colours are pixels in the node layout (red in the low byte). The canvas
 // draws on a bitmap it does not own; the bitmap must outlive the canvas.
+//
+// Text is the costly part, so a canvas opens one QPainter on its bitmap at the
+// first text (or ellipse) and keeps it until the canvas goes, and it keeps the
+// Qt font and metrics of the last FontSpec it used, with the widths and
+// layouts of the texts it drew in that font (a picture draws the same
+// captions many times). Pixel primitives write the memory directly, which the
+// open painter does not mind. Re-sizing the bitmap while a canvas is drawing
+// on it is fine: the painter is reopened.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include <QFont>
@@ -33,7 +42,11 @@ struct FontSpec {
 
 class Canvas {
  public:
-  explicit Canvas(Bitmap& target) : bitmap_(&target) {}
+  explicit Canvas(Bitmap& target);
+  ~Canvas();
+  /// Copies the settings and the target; the copy opens its own painter.
+  Canvas(const Canvas& other);
+  Canvas& operator=(const Canvas& other);
 
   MvPixel PenColour = 0;          // lines, outlines
   MvPixel BrushColour = MV_WHITE; // fills and the text background
@@ -60,7 +73,17 @@ class Canvas {
   int TextHeight(const std::string& text) const;
 
  private:
+  struct FontCache;
+  struct Painter;
+  /// The Qt font and metrics for Font, rebuilt only when Font changes.
+  FontCache& Fonts() const;
+  /// The painter over the bitmap, opened (or reopened) as needed; null for an
+  /// empty bitmap.
+  Painter* Paint();
+
   Bitmap* bitmap_;
+  mutable std::unique_ptr<FontCache> fonts_;
+  std::unique_ptr<Painter> painter_;
 };
 
 }  // namespace mv
