@@ -108,7 +108,7 @@ TEST(QtPrompts, FilterTextBecomesQtNameFilters) {
   EXPECT_EQ(mv::ToQtNameFilters("PNG|*.png|JPEG|*.jpg;*.jpeg"),
             (QStringList{"PNG (*.png)", "JPEG (*.jpg *.jpeg)"}));
   EXPECT_EQ(mv::ToQtNameFilters("Marvolen Project (*.mvl)|*.mvl|Все файлы (*.*)|*.*"),
-            (QStringList{"Marvolen Project (*.mvl) (*.mvl)", "Все файлы (*.*) (*.*)"}));
+            (QStringList{"Marvolen Project (*.mvl)", "Все файлы (*.*)"}));
   EXPECT_TRUE(mv::ToQtNameFilters("").isEmpty());
 }
 

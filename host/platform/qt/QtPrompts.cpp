@@ -23,7 +23,13 @@ QStringList ToQtNameFilters(const std::string& filter) {
     QString mask = i + 1 < parts.size() ? parts[i + 1] : QString("*");
     mask.replace(';', ' ');
     if (name.isEmpty() && mask.trimmed().isEmpty()) continue;
-    out << QString("%1 (%2)").arg(name, mask.simplified());
+    mask = mask.simplified();
+    // A name that already shows its pattern ("Marvolen Project (*.mvl)") is
+    // used as it is: Qt reads the pattern from the parentheses.
+    if (name.endsWith("(" + mask + ")"))
+      out << name;
+    else
+      out << QString("%1 (%2)").arg(name, mask);
   }
   return out;
 }
