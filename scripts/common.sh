@@ -5,6 +5,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 MV_PACKAGES=(g++ cmake ninja-build pkg-config python3
   qt6-base-dev qt6-image-formats-plugins libgl1-mesa-dev
+  libjpeg-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core)
 
