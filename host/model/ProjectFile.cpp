@@ -599,7 +599,7 @@ bool TSchemeManager::LoadFromFile(std::string fileName) {
       }
 
       const int before = GetImageCount();
-      AddImageAt(nullptr, width, height, left, top);
+      AddUnfilledImageAt(width, height, left, top);  // every pixel is read below
       const int index = GetImageCount() - 1;
       if (index != before) return false;  // nothing was appended
       if (width != 0 && height != 0) {

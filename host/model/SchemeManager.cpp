@@ -497,18 +497,22 @@ void TSchemeManager::AddImage(PixelColumns pixels, unsigned width, unsigned heig
 }
 
 void TSchemeManager::AddImageAt(PixelColumns pixels, unsigned width, unsigned height, int left, int top) {
+  AddUnfilledImageAt(width, height, left, top);
+  TImageEntry& node = Images.back();
+  const std::size_t count = static_cast<std::size_t>(width) * height;
+  if (!count) return;
+  MvPixel* to = PixelsOf(node.Base, width);
+  for (unsigned x = 0; x < width; ++x) {
+    MvPixel* col = to + static_cast<std::size_t>(x) * height;
+    if (pixels && pixels[x]) std::memcpy(col, pixels[x], height * sizeof(MvPixel));
+    else FillWhite(col, height);
+  }
+  std::memcpy(PixelsOf(node.Current, width), to, count * sizeof(MvPixel));
+}
+
+void TSchemeManager::AddUnfilledImageAt(unsigned width, unsigned height, int left, int top) {
   ImageHolder base(MakeImage(width, height));
   ImageHolder current(MakeImage(width, height));
-  const std::size_t count = static_cast<std::size_t>(width) * height;
-  if (count) {
-    MvPixel* to = PixelsOf(base.get(), width);
-    for (unsigned x = 0; x < width; ++x) {
-      MvPixel* col = to + static_cast<std::size_t>(x) * height;
-      if (pixels && pixels[x]) std::memcpy(col, pixels[x], height * sizeof(MvPixel));
-      else FillWhite(col, height);
-    }
-    std::memcpy(PixelsOf(current.get(), width), to, count * sizeof(MvPixel));
-  }
   TImageEntry node;
   node.BaseWidth = node.Width = width;
   node.BaseHeight = node.Height = height;

@@ -195,6 +195,11 @@ class TSchemeManager {
   TextNotify OnStatusText;
 
  protected:
+  /// Appends a plain node as AddImageAt does but leaves the pixels of both
+  /// images unset, for a caller that writes all of them at once (the project
+  /// reader): a fresh image is not written three times.
+  void AddUnfilledImageAt(unsigned width, unsigned height, int left, int top);
+
   std::deque<TImageEntry> Images;
 
  private:
