@@ -360,13 +360,16 @@ class FileReader {
 /// Copies `rows` (row length `stride`, covering columns [x0, x1) and rows
 /// [y0, y1)) into the same pixels of a column image. Each column is written
 /// straight down; the rows it reads from stay in cache for the next 15 columns.
+// Writes a band of rows into both images of a node at once (Base and
+// Current start equal), so the pixels are read from the band only once.
 void RowsToColumns(const MvPixel* rows, std::size_t stride, std::uint32_t x0, std::uint32_t x1, std::uint32_t y0,
-                   std::uint32_t y1, PixelColumns columns) {
+                   std::uint32_t y1, PixelColumns base, PixelColumns current) {
   const std::uint32_t height = y1 - y0;
   for (std::uint32_t x = x0; x < x1; ++x) {
-    MvPixel* to = columns[x] + y0;
+    MvPixel* to = base[x] + y0;
+    MvPixel* copy = current[x] + y0;
     const MvPixel* from = rows + (x - x0);
-    for (std::uint32_t y = 0; y < height; ++y) to[y] = ToLittle(from[y * stride]);
+    for (std::uint32_t y = 0; y < height; ++y) to[y] = copy[y] = ToLittle(from[y * stride]);
   }
 }
 
@@ -619,14 +622,11 @@ bool TSchemeManager::LoadFromFile(std::string fileName) {
               DeleteImage(index);
               return false;
             }
-            RowsToColumns(band.data(), x1 - x0, x0, x1, y0, y1, node.Base);
+            RowsToColumns(band.data(), x1 - x0, x0, x1, y0, y1, node.Base, node.Current);
           }
           for (std::uint32_t y = y0; y < y1; ++y)
             progressPosition(static_cast<int>(static_cast<long double>(y) / height * 100));
         }
-        // Current starts as a copy of Base (its chain, if any, is run below).
-        for (std::uint32_t x = 0; x < width; ++x)
-          std::memcpy(node.Current[x], node.Base[x], std::size_t(height) * sizeof(MvPixel));
       } else {
         for (std::uint32_t y = 0; y < height; ++y)  // rows without pixels still count
           progressPosition(static_cast<int>(static_cast<long double>(y) / height * 100));
