@@ -5,8 +5,8 @@
 source "$(dirname "$0")/common.sh"
 mv_install_packages
 cd "$ROOT"
-cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)"
+cmake --preset default >&2
+cmake --build --preset default -j "$(nproc)" >&2
 out="$ROOT/build/bench/results"
 rm -rf "$out" && mkdir -p "$out"
 for exe in "$ROOT"/build/bench/bench_*; do
