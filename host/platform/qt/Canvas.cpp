@@ -45,7 +45,7 @@ bool SameFont(const FontSpec& a, const FontSpec& b) {
 }  // namespace
 
 struct Canvas::FontCache {
-  explicit FontCache(const FontSpec& spec) : key(spec), font(spec.ToQFont()), metrics(font) {}
+  explicit FontCache(const FontSpec& request) : key(request), font(request.ToQFont()), metrics(font) {}
   /// The advance of `text`; a picture draws the same captions many times,
   /// so the widths measured are kept (a bounded number of them).
   int Width(const std::string& text, const QString& s) {
