@@ -676,7 +676,15 @@ void TMainForm::DoExportImage() {
   if (!CurrentPrompts().SaveFileDialog(SaveDialog)) return;
   const int loaderIndex = filter.LoaderAt(SaveDialog.filterIndex);
   if (loaderIndex < 0) return;  // no loader behind the chosen entry
-  if (!PluginManager->GetLoader(loaderIndex)->SaveImage(&n, SaveDialog.fileName))
+  // Writing a large picture can take a while (lossless WebP of 24 megapixels
+  // takes seconds): say so, and show the busy pointer meanwhile.
+  DoStatusText("Сохранение изображения...");
+  CurrentPrompts().ProcessMessages();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool saved = PluginManager->GetLoader(loaderIndex)->SaveImage(&n, SaveDialog.fileName);
+  QApplication::restoreOverrideCursor();
+  DoStatusText("");
+  if (!saved)
     CurrentPrompts().ShowMessage("Не удалось сохранить изображение!", MessageIcon::Error, MessageButtons::Ok,
                                  static_cast<QWidget*>(this));
 }
