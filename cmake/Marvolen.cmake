@@ -1,16 +1,25 @@
 # Helpers shared by every folder of the build.
 
-# Adds every direct subfolder of DIR that has a CMakeLists.txt, in name order,
-# so that a new filter, loader or tool is one folder and nothing else.
+# Adds every direct subfolder of DIR (relative to the calling folder; "." for
+# the calling folder itself) that has a CMakeLists.txt, in name order, so that
+# a new filter, loader, tool, test or benchmark is one folder and nothing else.
+# The folders named after FIRST (default: frame) come before all the others.
 function(mv_add_subdirectories dir)
+  cmake_parse_arguments(S "" "" "FIRST" ${ARGN})
+  if(NOT S_FIRST)
+    set(S_FIRST frame)
+  endif()
+  if(dir STREQUAL ".")
+    set(prefix "")
+  else()
+    set(prefix "${dir}/")
+  endif()
   file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/${dir} ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*)
   list(SORT children)
-  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/frame/CMakeLists.txt)
-    add_subdirectory(${dir}/frame)
-  endif()
-  foreach(child IN LISTS children)
-    if(NOT child STREQUAL "frame" AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${child}/CMakeLists.txt)
-      add_subdirectory(${dir}/${child})
+  list(REMOVE_ITEM children ${S_FIRST})
+  foreach(child IN LISTS S_FIRST children)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${prefix}${child}/CMakeLists.txt)
+      add_subdirectory(${prefix}${child})
     endif()
   endforeach()
 endfunction()
